@@ -1,0 +1,51 @@
+// The file operations the parameter store makes, in one layer so that each can be made to
+// fail on purpose. All of them report failure by their result and never throw.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ParamFs {
+
+// The kinds of operation a fault can be injected into.
+enum class Op { Open, Read, Create, Write, Flush, Rename, Backup };
+
+// Installs hook, asked before every operation; when it answers true the operation fails as
+// if the system had refused it. An empty hook removes it.
+void SetFaultHook(std::function<bool(Op)> hook);
+
+// True when the hook wants op to fail now.
+bool Faulted(Op op);
+
+// True when path names a regular file, following symbolic links.
+bool IsRegularFile(const std::string &path);
+
+// True when path names anything at all, a dangling symbolic link included.
+bool Exists(const std::string &path);
+
+// The names of the entries in folder ("" is the current folder); empty on failure.
+std::vector<std::string> ListFolder(const std::string &folder);
+
+// Reads the whole regular file at path into content.
+bool ReadWholeFile(const std::string &path, std::string &content);
+
+// Copies the file at path, as it is now, to backup, replacing backup atomically. oldContent
+// is what was read from path, used where the file cannot simply be linked.
+bool MakeBackup(const std::string &path, const std::string &oldContent, const std::string &backup);
+
+// Replaces the content of the existing file at path with content so that at every instant
+// the file holds the old or the new content in full. A symbolic link stays a link and its
+// target is rewritten; mode, owner and group of the old file are kept where permitted.
+bool ReplaceFile(const std::string &path, const std::string &content);
+
+// The folder of the running executable, with no trailing separator.
+std::string OwnExecutableFolder();
+
+// The separator between a folder and a name.
+char PathSeparator();
+
+// True when c separates folders in a path on this system.
+bool IsPathSeparator(char c);
+
+} // namespace ParamFs

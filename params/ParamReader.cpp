@@ -1,0 +1,50 @@
+#include "ParamStore.h"
+
+#include "FileSystem.h"
+#include "ParamLines.h"
+#include "ParamWindow.h"
+
+namespace {
+
+void ReadParams(std::string &database, std::string &user, std::string &password)
+{
+    std::string file;
+    std::string folder;
+    ParamFilePath(file, folder);
+    if (!ParamFs::IsRegularFile(file))
+        return;
+    SetParamFileLabel(ParamLines::AsciiLower(file));
+
+    std::string content;
+    if (!ParamFs::ReadWholeFile(file, content))
+        return;
+
+    // The last matching line wins, wherever it stands.
+    LogonParams stored;
+    ParamLines::ForEachLine(content, [&stored](std::string_view line) {
+        if (ParamLines::IsEntryLine(line, ParamLines::Database))
+            stored.database = ParamLines::StoredValue(line, ParamLines::Database);
+        if (ParamLines::IsEntryLine(line, ParamLines::User))
+            stored.user = ParamLines::StoredValue(line, ParamLines::User);
+        if (ParamLines::IsEntryLine(line, ParamLines::Password))
+            stored.password = ParamLines::StoredValue(line, ParamLines::Password);
+    });
+    content.clear();
+
+    LogonParams decoded{DecodeValue(stored.database, ScrambleKey), DecodeValue(stored.user, ScrambleKey),
+                        DecodeValue(stored.password, ScrambleKey)};
+    database = std::move(decoded.database);
+    user = std::move(decoded.user);
+    password = std::move(decoded.password);
+}
+
+} // namespace
+
+void LoadParams(std::string &database, std::string &user, std::string &password)
+{
+    try {
+        ReadParams(database, user, password);
+    } catch (...) {
+        // A file too large to hold leaves the outputs as they were, like an unreadable one.
+    }
+}

@@ -1,0 +1,69 @@
+// Shared fixtures of the core's tests: a fresh folder per test and a fake window.
+#pragma once
+
+#include "ParamStore.h"
+#include "ParamWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+// A message the fake window was asked to show.
+struct TShownMessage {
+    std::string text;
+    std::string path;
+    std::string full() const { return text + path; }
+};
+
+// Stands in for the main window: records what the store asks of it.
+class TFakeWindow : public TParamWindow {
+public:
+    std::vector<TShownMessage> messages;
+    std::vector<std::string> labels;
+    int processCalls = 0;
+    std::string executableFolder;
+    std::function<void()> onProcessMessages;
+
+    void ShowMessage(const std::string &text, const std::string &path) override;
+    void ProcessMessages() override;
+    void SetFileLabel(const std::string &path) override;
+    std::string ExecutableFolder() override;
+
+    // The one message shown, or a failure when there was not exactly one.
+    std::string OnlyMessage() const;
+};
+
+// Each test gets an empty folder of its own, set up as the executable's folder, with the
+// fake window installed and no file chosen.
+class TParamStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // folder/name, as a string.
+    std::string PathOf(const std::string &name) const;
+
+    std::filesystem::path folder;
+    TFakeWindow window;
+};
+
+// The whole content of a file, or "<missing>" when it cannot be read.
+std::string ReadFileBytes(const std::string &path);
+
+// Writes content to path, replacing it.
+void WriteFileBytes(const std::string &path, const std::string &content);
+
+// The names in a folder, sorted.
+std::vector<std::string> FolderEntries(const std::filesystem::path &folder);
+
+// The path of a fixture in tests/data.
+std::string FixturePath(const std::string &name);
+
+// What LoadParams gives from the current parameter file, starting from empty values.
+LogonParams LoadedParams();
+
+// A parameter file with one unrelated section and the three entries of the given values.
+std::string SampleFile(const std::string &database, const std::string &user, const std::string &password);
