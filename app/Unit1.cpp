@@ -20,10 +20,6 @@ LogonParams LastLoaded;
 
 namespace {
 
-// Set while a save runs: the save lets the window handle its events, and a second click on
-// Potrdi among them must not start another save.
-bool SaveRunning = false;
-
 // The window's outer frame, in pixels at 96 dots per inch.
 constexpr QRect FormBounds(70, 63, 306, 343);
 
@@ -340,7 +336,7 @@ bool TForm1::TakeValue(QLineEdit *box, const char *entryName, std::string &value
 
 void TForm1::btnPotrdiClick()
 {
-    if (SaveRunning)
+    if (!btnPotrdi->isEnabled())
         return;
     std::string database;
     std::string user;
@@ -348,9 +344,14 @@ void TForm1::btnPotrdiClick()
     if (!TakeValue(eDatabasename, "DATABASENAME", database) || !TakeValue(eUsername, "USERNAME", user) ||
         !TakeValue(ePassword, "PASSWORD", password))
         return;
-    SaveRunning = true;
+    // The save lets the window handle its events; a click or Alt+P among them must not start
+    // a second save, and a disabled button takes neither.
+    QWidget *focused = focusWidget();
+    btnPotrdi->setEnabled(false);
     SaveParams(database, user, password);
-    SaveRunning = false;
+    btnPotrdi->setEnabled(true);
+    if (focused)
+        focused->setFocus();
 }
 
 void TForm1::btnIzhodClick()
