@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include "AnsiText.h"
+#include "Version.h"
 
 #include <QApplication>
 #include <QDir>
@@ -132,7 +133,8 @@ void TForm1::CreateComponents()
     Label2 = NewLabel(this, "Label2", {42, 112, 70, 13}, QStringLiteral("USERNAME"));
     Label3 = NewLabel(this, "Label3", {40, 168, 72, 13}, QStringLiteral("PASSWORD"));
     btnIzhod = NewButton(this, "btnIzhod", {176, 216, 75, 25}, QStringLiteral("&Izhod"));
-    Label4 = NewLabel(this, "Label4", {33, 272, 209, 13}, QString::fromUtf8("Različica 1.1, december 2026"));
+    Label4 = NewLabel(this, "Label4", {33, 272, 209, 13},
+                      QString::fromUtf8("Različica %1, %2").arg(ProgramVersionShort, ReleaseMonth));
     Label5 = NewLabel(this, "Label5", {10, 8, 239, 17}, QStringLiteral("Nastavitev parametrov za logiranje v Oracle"));
     btnIsci = NewButton(this, "btnIsci", {264, 8, 33, 17}, QStringLiteral("..."));
     lblDatoteka = NewLabel(this, "lblDatoteka", {10, 24, 247, 17}, QStringLiteral("VOBERA.INI"));

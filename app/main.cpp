@@ -1,11 +1,12 @@
 #include "Unit1.h"
+#include "Version.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    QApplication::setApplicationVersion(QStringLiteral(DBP_VERSION));
+    QApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion));
     Form1 = new TForm1;
     Form1->show();
     const int result = QApplication::exec();

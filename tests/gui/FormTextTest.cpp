@@ -120,13 +120,15 @@ TEST_F(TFormTextTest, OneSaveAtATime)
         }
         return false;
     });
-    TMessageAnswerer answerer;
-    QTest::mouseClick(form->btnPotrdi, Qt::LeftButton);
-    QTest::qWait(300);
-    ParamFs::SetFaultHook({});
-    EXPECT_TRUE(ranDuringSave);
-    EXPECT_EQ(answerer.seen.size(), 1u);
-    EXPECT_TRUE(form->btnPotrdi->isEnabled());
+    {
+        TMessageAnswerer answerer;
+        QTest::mouseClick(form->btnPotrdi, Qt::LeftButton);
+        QTest::qWait(300);
+        ParamFs::SetFaultHook({});
+        EXPECT_TRUE(ranDuringSave);
+        EXPECT_EQ(answerer.seen.size(), 1u);
+        EXPECT_TRUE(form->btnPotrdi->isEnabled());
+    }
 
     // Afterwards Potrdi works as before.
     EXPECT_EQ(ClickPotrdi().size(), 1u);

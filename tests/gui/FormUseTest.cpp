@@ -205,6 +205,18 @@ TEST_F(TFormUseTest, TheDialogFirstOffersVoberaIni)
     EXPECT_EQ(initialName, "VOBERA.INI");
 }
 
+TEST_F(TFormUseTest, NameWithoutExtensionGetsTheDefaultOne)
+{
+    StartForm();
+    TFileDialogAnswerer answerer([this](QFileDialog *dialog) {
+        dialog->setDirectory(temp.path());
+        TypeFileName(dialog, "novo");
+    });
+    QTest::mouseClick(form->btnIsci, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.answered; }));
+    EXPECT_EQ(SelectedFileName, QFile::encodeName(Native(TempFile("novo.VOBERA.INI"))).toStdString());
+}
+
 TEST_F(TFormUseTest, CancellingTheDialogChangesNothing)
 {
     WriteBytes(ExeFile("VOBERA.INI"), ParamFile("VOBERA", "scott", "tiger"));
