@@ -1,5 +1,6 @@
 #include "FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -81,22 +82,31 @@ std::string ResolveLinks(const std::string &path)
     return target;
 }
 
+// Reads to the end of fd. The string is sized once from the file's size, and grows only
+// when the file turns out longer than it said.
 bool ReadAll(int fd, std::string &content)
 {
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_size > 0)
-        content.reserve(static_cast<std::size_t>(info.st_size) + 1);
+    const std::size_t expected =
+        ::fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
+    content.resize(expected + 1);
+    std::size_t used = 0;
     for (;;) {
         if (Refused(Op::Read))
             return false;
-        const std::size_t used = content.size();
-        content.resize(used + ChunkSize);
-        const ssize_t got = ::read(fd, content.data() + used, ChunkSize);
-        content.resize(used + static_cast<std::size_t>(got > 0 ? got : 0));
-        if (got == 0)
-            return true;
-        if (got < 0 && errno != EINTR)
+        if (used == content.size())
+            content.resize(content.size() + std::max(content.size(), ChunkSize));
+        const std::size_t wanted = std::min(ChunkSize, content.size() - used);
+        const ssize_t got = ::read(fd, content.data() + used, wanted);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
             return false;
+        if (got == 0) {
+            content.resize(used);
+            return true;
+        }
+        used += static_cast<std::size_t>(got);
     }
 }
 

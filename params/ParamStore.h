@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The three logon values, always in this order.
@@ -43,8 +44,9 @@ std::string TrimValue(const std::string &text);
 // The parameter file chosen by the user; empty means VOBERA.INI beside the executable.
 extern std::string SelectedFileName;
 
-// The lines of the old file that the running save carries over, in file order.
-extern std::vector<std::string> KeptLines;
+// The lines of the old file that the running save carries over, in file order. They point
+// into the old content the save holds, so they are valid only while the save runs.
+extern std::vector<std::string_view> KeptLines;
 
 // Gives the parameter file and its folder (which ends with a separator unless empty). Beside
 // the executable, a VOBERA.INI in any letter case is found; the exact spelling wins.
@@ -59,4 +61,4 @@ void LoadParams(std::string &database, std::string &user, std::string &password)
 
 // Puts the three values, trimmed and scrambled, into the existing parameter file, keeps its
 // other lines, leaves the old file as its backup and reports the outcome in one message.
-void SaveParams(std::string database, std::string user, std::string password);
+void SaveParams(const std::string &database, const std::string &user, const std::string &password);

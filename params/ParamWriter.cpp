@@ -4,7 +4,7 @@
 #include "ParamLines.h"
 #include "ParamWindow.h"
 
-std::vector<std::string> KeptLines;
+std::vector<std::string_view> KeptLines;
 
 namespace {
 
@@ -24,7 +24,7 @@ struct TKeptLinesRelease {
     TKeptLinesRelease() = default;
     TKeptLinesRelease(const TKeptLinesRelease &) = delete;
     TKeptLinesRelease &operator=(const TKeptLinesRelease &) = delete;
-    ~TKeptLinesRelease() { std::vector<std::string>().swap(KeptLines); }
+    ~TKeptLinesRelease() { std::vector<std::string_view>().swap(KeptLines); }
 };
 
 // The first value that the reader could not give back whole, as its entry's name.
@@ -44,16 +44,37 @@ void KeepLines(const std::string &content)
 {
     ParamLines::ForEachLine(content, [](std::string_view line) {
         if (!ParamLines::IsDroppedLine(line))
-            KeptLines.emplace_back(line);
+            KeptLines.push_back(line);
     });
 }
 
-std::string NewContent(const LogonParams &values, std::size_t sizeHint)
+// The kept lines, each ended with CR LF, then the fresh section. Lines that already stand in
+// oldContent as they are to be written are copied in runs rather than one by one.
+std::string NewContent(const LogonParams &values, std::string_view oldContent)
 {
     std::string content;
-    content.reserve(sizeHint + 512);
-    for (const std::string &line : KeptLines)
-        content.append(line).append(LineEnd);
+    content.reserve(oldContent.size() + 512);
+    const char *runStart = nullptr;
+    const char *runEnd = nullptr;
+    for (const std::string_view line : KeptLines) {
+        if (line.data() != runEnd) {
+            if (runStart)
+                content.append(runStart, runEnd);
+            runStart = line.data();
+        }
+        runEnd = line.data() + line.size();
+        const auto rest = static_cast<std::size_t>(oldContent.data() + oldContent.size() - runEnd);
+        if (rest >= 2 && runEnd[0] == '\r' && runEnd[1] == '\n') {
+            runEnd += 2;
+        } else {
+            content.append(runStart, runEnd).append(LineEnd);
+            runStart = nullptr;
+            runEnd = nullptr;
+        }
+    }
+    if (runStart)
+        content.append(runStart, runEnd);
+
     content.append(ParamLines::Header).append(LineEnd);
     const std::string *fields[] = {&values.database, &values.user, &values.password};
     for (std::size_t i = 0; i < 3; ++i) {
@@ -75,7 +96,7 @@ void WriteParams(const LogonParams &values, const std::string &file, const std::
         return;
     }
     KeepLines(oldContent);
-    const std::string newContent = NewContent(values, oldContent.size());
+    const std::string newContent = NewContent(values, oldContent);
 
     // A backup that cannot be made does not hold up the save.
     ParamFs::MakeBackup(file, oldContent, BackupFilePath(file, folder));
@@ -90,7 +111,7 @@ void WriteParams(const LogonParams &values, const std::string &file, const std::
 
 } // namespace
 
-void SaveParams(std::string database, std::string user, std::string password)
+void SaveParams(const std::string &database, const std::string &user, const std::string &password)
 {
     TKeptLinesRelease release;
     KeptLines.clear();

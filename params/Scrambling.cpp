@@ -9,9 +9,11 @@ namespace {
 constexpr int PrefixLength = 20;
 constexpr std::size_t MaxDecodedLength = 100;
 
-std::mt19937 &PrefixGenerator()
+// A small generator: the prefix only has to look random, and reseeding must be cheap.
+std::minstd_rand &PrefixGenerator()
 {
-    static std::mt19937 generator;
+    // NOLINTNEXTLINE(cert-msc32-c,cert-msc51-cpp): RandomPrefix seeds it from the clock before every draw.
+    static std::minstd_rand generator;
     return generator;
 }
 
@@ -57,9 +59,9 @@ std::string RandomPrefix(int count)
     // keeps consecutive prefixes apart.
     auto &generator = PrefixGenerator();
     const auto ticks = static_cast<std::uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
-    std::seed_seq seed{static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32),
-                       static_cast<std::uint32_t>(generator())};
-    generator.seed(seed);
+    const std::uint64_t previous = generator();
+    generator.seed(static_cast<std::minstd_rand::result_type>((ticks ^ (ticks >> 31) ^ (previous * 2654435761u)) %
+                                                              std::minstd_rand::modulus));
 
     std::string prefix;
     if (count <= 0)
