@@ -121,6 +121,7 @@ put_original() {
 }
 
 # drive OUT WHO UMASK ARGS...: runs the driver as WHO (self, or user for the unprivileged one).
+# The timeout only guards against a hang; nothing here is timed.
 drive() {
     local out=$1 who=$2 mask=$3
     shift 3
