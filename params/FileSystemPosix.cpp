@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace ParamFs {
@@ -187,9 +188,28 @@ int CreateTemp(const std::string &target, std::string &tempPath, Op op)
     return -1;
 }
 
-// Gives the new file the owner, group and mode of the old one. Where the group cannot be
-// kept the new group gets no more than others had, so no one gains access.
-bool KeepAccess(int fd, const struct stat &old)
+// Gives the new file the old one's access list, or none when it had none: a new file takes
+// its folder's default list, which the mode set afterwards would open up. A list that
+// cannot be copied leaves only the mode, which grants less; a default list that cannot be
+// removed fails.
+bool KeepAccessList(int fd, const std::string &source)
+{
+    constexpr const char *AccessList = "system.posix_acl_access";
+    std::string list(256, '\0');
+    ssize_t size = ::getxattr(source.c_str(), AccessList, list.data(), list.size());
+    if (size < 0 && errno == ERANGE) {
+        size = ::getxattr(source.c_str(), AccessList, nullptr, 0);
+        list.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
+        size = size > 0 ? ::getxattr(source.c_str(), AccessList, list.data(), list.size()) : -1;
+    }
+    if (size > 0 && ::fsetxattr(fd, AccessList, list.data(), static_cast<std::size_t>(size), 0) == 0)
+        return true;
+    return ::fremovexattr(fd, AccessList) == 0 || errno == ENODATA || errno == ENOTSUP;
+}
+
+// Gives the new file the owner, group, access list and mode of the old one at source. Where
+// the group cannot be kept the new group gets no more than others had, so no one gains access.
+bool KeepAccess(int fd, const struct stat &old, const std::string &source)
 {
     struct stat now {};
     if (::fstat(fd, &now) != 0)
@@ -203,17 +223,18 @@ bool KeepAccess(int fd, const struct stat &old)
         mode &= ~static_cast<mode_t>(S_ISUID);
     if (now.st_gid != old.st_gid)
         mode &= ~static_cast<mode_t>(S_ISGID | (S_IRWXG & ~((mode & S_IRWXO) << 3)));
-    return ::fchmod(fd, mode) == 0;
+    return KeepAccessList(fd, source) && ::fchmod(fd, mode) == 0;
 }
 
-// Writes content to a new file beside target with target's access, synced to disk.
-bool WriteTemp(const std::string &target, const struct stat &old, const std::string &content, Op create, Op write,
-               Op flush, std::string &tempPath)
+// Writes content to a new file beside target with the access of the file at source, synced.
+bool WriteTemp(const std::string &target, const std::string &source, const struct stat &old,
+               const std::string &content, Op create, Op write, Op flush, std::string &tempPath)
 {
     TDescriptor fd(CreateTemp(target, tempPath, create));
     if (!fd.valid())
         return false;
-    const bool written = WriteAll(fd.get(), content, write) && KeepAccess(fd.get(), old) && Sync(fd.get(), flush);
+    const bool written = WriteAll(fd.get(), content, write) && KeepAccess(fd.get(), old, source) &&
+                         Sync(fd.get(), flush);
     const bool closed = fd.close();
     if (written && closed)
         return true;
@@ -290,15 +311,18 @@ bool ReadWholeFile(const std::string &path, std::string &content)
 bool MakeBackup(const std::string &path, const std::string &oldContent, const std::string &backup)
 {
     const std::string source = ResolveLinks(path);
-    std::string tempPath;
+    struct stat old {};
+    if (::stat(source.c_str(), &old) != 0)
+        return false;
     // A hard link is the old file itself, content, mode and times; a copy serves where links
-    // are not possible (another file system, or a file system without them).
-    if (!LinkTemp(source, backup, tempPath)) {
-        struct stat old {};
-        if (::stat(source.c_str(), &old) != 0 ||
-            !WriteTemp(backup, old, oldContent, Op::Backup, Op::Backup, Op::Backup, tempPath))
-            return false;
-    }
+    // are not possible (another file system, or a file system without them). A link to
+    // another user's file could not be removed again from a sticky folder, so such a file
+    // is copied.
+    const bool mayLink = old.st_uid == ::geteuid() || ::geteuid() == 0;
+    std::string tempPath;
+    if (!(mayLink && LinkTemp(source, backup, tempPath)) &&
+        !WriteTemp(backup, source, old, oldContent, Op::Backup, Op::Backup, Op::Backup, tempPath))
+        return false;
     return RenameOver(tempPath, backup, Op::Backup) && SyncFolder(FolderOf(backup), Op::Backup);
 }
 
@@ -313,7 +337,7 @@ bool ReplaceFile(const std::string &path, const std::string &content)
     if (::access(target.c_str(), W_OK) != 0)
         return false;
     std::string tempPath;
-    if (!WriteTemp(target, old, content, Op::Create, Op::Write, Op::Flush, tempPath))
+    if (!WriteTemp(target, target, old, content, Op::Create, Op::Write, Op::Flush, tempPath))
         return false;
     return RenameOver(tempPath, target, Op::Rename) && SyncFolder(FolderOf(target), Op::Flush);
 }
