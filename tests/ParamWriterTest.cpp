@@ -77,19 +77,6 @@ TEST_F(TSaveParamsTest, FolderInThePlaceOfTheFileIsNoFile)
     EXPECT_TRUE(std::filesystem::is_empty(folder / "VOBERA.INI"));
 }
 
-TEST_F(TSaveParamsTest, UnreadableFileIsReportedAndLeftAlone)
-{
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads every file";
-    WriteFileBytes(PathOf("VOBERA.INI"), "secret\r\n");
-    std::filesystem::permissions(folder / "VOBERA.INI", std::filesystem::perms::owner_write);
-    SaveParams("a", "b", "c");
-    EXPECT_EQ(window.OnlyMessage(), "Napaka pri odpiranju datoteke: " + PathOf("VOBERA.INI"));
-    std::filesystem::permissions(folder / "VOBERA.INI", std::filesystem::perms::owner_all);
-    EXPECT_EQ(ReadFileBytes(PathOf("VOBERA.INI")), "secret\r\n");
-    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"VOBERA.INI"});
-}
-
 TEST_F(TSaveParamsTest, SectionInTheMiddleMovesToTheEnd)
 {
     WriteFileBytes(PathOf("VOBERA.INI"), ReadFileBytes(FixturePath("middle_section.ini")));

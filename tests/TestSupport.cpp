@@ -3,9 +3,51 @@
 #include "FileSystem.h"
 #include "ParamStore.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <random>
 #include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A new, empty folder that only its owner may enter; empty when none could be made. Tests
+// that run at the same time draw different names, and create_directory refuses a taken one.
+fs::path NewTempFolder()
+{
+    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+    static std::mt19937_64 generator(std::random_device{}() ^ static_cast<std::uint64_t>(ticks));
+    std::error_code error;
+    const fs::path temp = fs::temp_directory_path(error);
+    for (int attempt = 0; !error && attempt < 100; ++attempt) {
+        std::ostringstream name;
+        name << "dbp-test-" << std::hex << generator();
+        const fs::path candidate = temp / name.str();
+        if (fs::create_directory(candidate, error)) {
+            fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace, error);
+            return candidate;
+        }
+        error.clear();
+    }
+    return {};
+}
+
+// Lets the owner write every file under folder again: a read-only file would stop its removal
+// on Windows.
+void MakeWritable(const fs::path &folder)
+{
+    std::error_code error;
+    fs::recursive_directory_iterator entry(folder, fs::directory_options::skip_permission_denied, error);
+    for (; !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+        std::error_code ignored;
+        if (entry->symlink_status(ignored).type() == fs::file_type::regular)
+            fs::permissions(entry->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+}
+
+} // namespace
 
 void TFakeWindow::ShowMessage(const std::string &text, const std::string &path)
 {
@@ -40,9 +82,8 @@ std::string TFakeWindow::OnlyMessage() const
 
 void TParamStoreTest::SetUp()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "dbp-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder = pattern;
+    folder = NewTempFolder();
+    ASSERT_FALSE(folder.empty()) << "no temporary folder could be made";
     window.executableFolder = folder.string();
     SetParamWindow(&window);
     SelectedFileName.clear();
@@ -56,6 +97,7 @@ void TParamStoreTest::TearDown()
     std::error_code ignored;
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
                                  ignored);
+    MakeWritable(folder);
     std::filesystem::remove_all(folder, ignored);
 }
 

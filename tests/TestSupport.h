@@ -50,6 +50,28 @@ protected:
     TFakeWindow window;
 };
 
+// The separator std::filesystem puts between a folder and a name on this system.
+inline const char NativeSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+
+// A process other than this one that stays alive as long as the object.
+class TOtherLiveProcess {
+public:
+    TOtherLiveProcess();
+    ~TOtherLiveProcess();
+    TOtherLiveProcess(const TOtherLiveProcess &) = delete;
+    TOtherLiveProcess &operator=(const TOtherLiveProcess &) = delete;
+
+    // The process's id; 0 when none could be started.
+    unsigned long id() const { return id_; }
+
+private:
+    unsigned long id_ = 0;
+    void *handle_ = nullptr;
+};
+
+// The path of the running test program, as the system gives it to the C runtime.
+std::filesystem::path RunningExecutable();
+
 // The whole content of a file, or "<missing>" when it cannot be read.
 std::string ReadFileBytes(const std::string &path);
 
