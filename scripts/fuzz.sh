@@ -29,6 +29,6 @@ for target in fuzz_stored_forms fuzz_load_params fuzz_save_params; do
         tail -n 60 "$log"
     fi
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-    echo "$target: $result, ${executions:-?} executions in ${seconds} s"
+    echo "$target: $result after ${executions:-?} executions (limit ${seconds} s)"
 done
 exit "$status"
