@@ -34,10 +34,29 @@ bool ReadWholeFile(const std::string &path, std::string &content);
 // is what was read from path, used where the file cannot simply be linked.
 bool MakeBackup(const std::string &path, const std::string &oldContent, const std::string &backup);
 
-// Replaces the content of the existing file at path with content so that at every instant
-// the file holds the old or the new content in full. A symbolic link stays a link and its
-// target is rewritten; mode, owner and group of the old file are kept where permitted.
-bool ReplaceFile(const std::string &path, const std::string &content);
+// New content for an existing file, written beside it first and then put in its place, so
+// that at every instant the file holds the old or the new content in full. A symbolic link
+// stays a link and its target is rewritten; the old file's access (mode, owner, group, access
+// list, or attributes on Windows) is kept where permitted.
+class TReplacement {
+public:
+    TReplacement() = default;
+    TReplacement(const TReplacement &) = delete;
+    TReplacement &operator=(const TReplacement &) = delete;
+    // Removes the new content when it was not put in place.
+    ~TReplacement();
+
+    // Writes content beside the file at path and syncs it. Fails, leaving nothing behind,
+    // also where the file may not be replaced: read-only, or held against it.
+    bool Prepare(const std::string &path, const std::string &content);
+
+    // Puts the prepared content in the file's place and makes that durable.
+    bool Commit();
+
+private:
+    std::string target_;
+    std::string tempPath_;
+};
 
 // The folder of the running executable, with no trailing separator.
 std::string OwnExecutableFolder();

@@ -251,6 +251,16 @@ bool RenameOver(const std::string &from, const std::string &to, Op op)
     return renamed;
 }
 
+// True when target, with the given status, lies in a sticky folder that lets only its owner,
+// the folder's owner or root put another file in its place.
+bool StickyFolderKeepsOut(const std::string &target, const struct stat &old)
+{
+    struct stat folder {};
+    const uid_t self = ::geteuid();
+    return ::stat(FolderOf(target).c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) != 0 && self != 0 &&
+           old.st_uid != self && folder.st_uid != self;
+}
+
 bool LinkTemp(const std::string &source, const std::string &backup, std::string &tempPath)
 {
     RemoveStaleTemps(FolderOf(backup), NameOf(backup));
@@ -326,20 +336,36 @@ bool MakeBackup(const std::string &path, const std::string &oldContent, const st
     return RenameOver(tempPath, backup, Op::Backup) && SyncFolder(FolderOf(backup), Op::Backup);
 }
 
-bool ReplaceFile(const std::string &path, const std::string &content)
+TReplacement::~TReplacement()
 {
-    const std::string target = ResolveLinks(path);
+    if (!tempPath_.empty())
+        ::unlink(tempPath_.c_str());
+}
+
+bool TReplacement::Prepare(const std::string &path, const std::string &content)
+{
+    target_ = ResolveLinks(path);
     struct stat old {};
-    if (::stat(target.c_str(), &old) != 0 || !S_ISREG(old.st_mode))
+    if (::stat(target_.c_str(), &old) != 0 || !S_ISREG(old.st_mode))
         return false;
     // The rename would get past a file's read-only mode; it must stop the save as it would
-    // stop a rewrite in place.
-    if (::access(target.c_str(), W_OK) != 0)
+    // stop a rewrite in place. A sticky folder refuses the rename outright.
+    if (::access(target_.c_str(), W_OK) != 0 || StickyFolderKeepsOut(target_, old))
         return false;
     std::string tempPath;
-    if (!WriteTemp(target, target, old, content, Op::Create, Op::Write, Op::Flush, tempPath))
+    if (!WriteTemp(target_, target_, old, content, Op::Create, Op::Write, Op::Flush, tempPath))
         return false;
-    return RenameOver(tempPath, target, Op::Rename) && SyncFolder(FolderOf(target), Op::Flush);
+    tempPath_ = tempPath;
+    return true;
+}
+
+bool TReplacement::Commit()
+{
+    if (tempPath_.empty())
+        return false;
+    const bool renamed = RenameOver(tempPath_, target_, Op::Rename);
+    tempPath_.clear();
+    return renamed && SyncFolder(FolderOf(target_), Op::Flush);
 }
 
 std::string OwnExecutableFolder()

@@ -348,21 +348,37 @@ bool MakeBackup(const std::string &path, const std::string &oldContent, const st
     return MoveOver(tempPath, backup, Op::Backup);
 }
 
-bool ReplaceFile(const std::string &path, const std::string &content)
+TReplacement::~TReplacement()
 {
-    const std::string target = ResolveLinks(path);
-    const DWORD old = ::GetFileAttributesA(target.c_str());
+    if (!tempPath_.empty())
+        ::DeleteFileA(tempPath_.c_str());
+}
+
+bool TReplacement::Prepare(const std::string &path, const std::string &content)
+{
+    target_ = ResolveLinks(path);
+    const DWORD old = ::GetFileAttributesA(target_.c_str());
     if (old == INVALID_FILE_ATTRIBUTES || (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
         return false;
     // A read-only file must stop the save as it would stop a rewrite in place, and so must a
     // program that holds the file open against writers or against the replacing move, before
     // any new file is made.
-    if ((old & FILE_ATTRIBUTE_READONLY) != 0 || !THandle(OpenFor(target, GENERIC_WRITE | DELETE)).valid())
+    if ((old & FILE_ATTRIBUTE_READONLY) != 0 || !THandle(OpenFor(target_, GENERIC_WRITE | DELETE)).valid())
         return false;
     std::string tempPath;
-    if (!WriteTemp(target, old, content, Op::Create, Op::Write, Op::Flush, tempPath))
+    if (!WriteTemp(target_, old, content, Op::Create, Op::Write, Op::Flush, tempPath))
         return false;
-    return MoveOver(tempPath, target, Op::Rename);
+    tempPath_ = tempPath;
+    return true;
+}
+
+bool TReplacement::Commit()
+{
+    if (tempPath_.empty())
+        return false;
+    const bool moved = MoveOver(tempPath_, target_, Op::Rename);
+    tempPath_.clear();
+    return moved;
 }
 
 std::string OwnExecutableFolder()

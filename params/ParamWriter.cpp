@@ -98,11 +98,17 @@ void WriteParams(const LogonParams &values, const std::string &file, const std::
     KeepLines(oldContent);
     const std::string newContent = NewContent(values, oldContent);
 
+    // The new content is on disk before the backup is touched, so a save that cannot be
+    // written leaves the older backup as it was.
+    ParamFs::TReplacement replacement;
+    if (!replacement.Prepare(file, newContent)) {
+        ShowParamMessage(CannotWriteText, file);
+        return;
+    }
     // A backup that cannot be made does not hold up the save.
     ParamFs::MakeBackup(file, oldContent, BackupFilePath(file, folder));
     ProcessPendingMessages();
-
-    if (!ParamFs::ReplaceFile(file, newContent)) {
+    if (!replacement.Commit()) {
         ShowParamMessage(CannotWriteText, file);
         return;
     }

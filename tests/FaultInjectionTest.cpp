@@ -130,6 +130,10 @@ TEST_P(TFaultInjectionTest, EveryFailingOperationLeavesOldOrNewFile)
         } else if (isNew) {
             EXPECT_EQ(failedOp, Op::Flush) << "only an unsynced folder may leave the new file behind a failure";
         }
+        // New content that could not be written never costs the older backup.
+        if (failedOp == Op::Create || failedOp == Op::Write || (failedOp == Op::Flush && !isNew)) {
+            EXPECT_EQ(backup, olderBackup);
+        }
     }
     for (const Op op : {Op::Open, Op::Read, Op::Create, Op::Write, Op::Flush, Op::Rename, Op::Backup})
         EXPECT_GT(failuresSeen[op], 0) << OpName(op) << " was never made to fail";

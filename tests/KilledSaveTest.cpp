@@ -200,15 +200,15 @@ TEST_F(TKilledSaveTest, SaveKilledAtEachStepLeavesOldOrNewFileAndNextSaveCleansU
         Op op;
         int nth;
         bool fileIsNew;
-        const char *tempLeftOf;
+        std::vector<std::string> tempsLeftOf;
     } cases[] = {
-        {"before the file is opened", Op::Open, 1, false, nullptr},
-        {"before the backup's link takes its name", Op::Backup, 2, false, "VOBERA.OLD"},
-        {"before the new file is created", Op::Create, 1, false, nullptr},
-        {"before the new file is written", Op::Write, 1, false, "VOBERA.INI"},
-        {"before the new file is synced", Op::Flush, 1, false, "VOBERA.INI"},
-        {"before the new file takes the name", Op::Rename, 1, false, "VOBERA.INI"},
-        {"before the folder is synced", Op::Flush, 2, true, nullptr},
+        {"before the file is opened", Op::Open, 1, false, {}},
+        {"before the new file is created", Op::Create, 1, false, {}},
+        {"before the new file is written", Op::Write, 1, false, {"VOBERA.INI"}},
+        {"before the new file is synced", Op::Flush, 1, false, {"VOBERA.INI"}},
+        {"before the backup's link takes its name", Op::Backup, 2, false, {"VOBERA.INI", "VOBERA.OLD"}},
+        {"before the new file takes the name", Op::Rename, 1, false, {"VOBERA.INI"}},
+        {"before the folder is synced", Op::Flush, 2, true, {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -233,12 +233,9 @@ TEST_F(TKilledSaveTest, SaveKilledAtEachStepLeavesOldOrNewFileAndNextSaveCleansU
         ASSERT_TRUE(values.has_value()) << "the file is not a whole one";
         EXPECT_TRUE(SameValues(*values, c.fileIsNew ? fresh : old)) << "the file holds " << values->database;
         const std::vector<std::string> temps = TempFiles(folder);
-        if (c.tempLeftOf) {
-            ASSERT_EQ(temps.size(), 1u);
-            EXPECT_TRUE(temps[0].starts_with(std::string(".") + c.tempLeftOf + ".")) << temps[0];
-        } else {
-            EXPECT_EQ(temps, std::vector<std::string>{});
-        }
+        ASSERT_EQ(temps.size(), c.tempsLeftOf.size());
+        for (std::size_t i = 0; i < temps.size(); ++i)
+            EXPECT_TRUE(temps[i].starts_with("." + c.tempsLeftOf[i] + ".")) << temps[i];
 
         SaveParams("after", "after", "after");
         EXPECT_EQ(window.OnlyMessage(), "DB parametri so zapisani v " + path);
