@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 
 #include <dirent.h>
@@ -293,15 +294,14 @@ bool Exists(const std::string &path)
 std::vector<std::string> ListFolder(const std::string &folder)
 {
     std::vector<std::string> names;
-    DIR *dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(folder.empty() ? "." : folder.c_str()), ::closedir);
     if (!dir)
         return names;
-    while (const dirent *entry = ::readdir(dir)) {
+    while (const dirent *entry = ::readdir(dir.get())) {
         const std::string_view name(entry->d_name);
         if (name != "." && name != "..")
             names.emplace_back(name);
     }
-    ::closedir(dir);
     return names;
 }
 

@@ -57,6 +57,11 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 kill -0 $app 2>/dev/null && fail "Alt+I did not end the program"
+# A sanitizer's report, or any other failure on the way out, shows in the exit status.
+status=0
+wait $app || status=$?
+trap - EXIT
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
 
 expected=$'NOVABAZA\nnovi\ngeslo2'
 actual=$("$reader" "$work/VOBERA.INI")
