@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ParamFs {
@@ -29,6 +30,10 @@ std::vector<std::string> ListFolder(const std::string &folder);
 
 // Reads the whole regular file at path into content.
 bool ReadWholeFile(const std::string &path, std::string &content);
+
+// Reads the regular file at path from its start, handing each piece read to take, until the
+// end or until take answers false. Holds no more than one piece at a time.
+bool ReadInPieces(const std::string &path, const std::function<bool(std::string_view)> &take);
 
 // Copies the file at path, as it is now, to backup, replacing backup atomically. oldContent
 // is what was read from path, used where the file cannot simply be linked.

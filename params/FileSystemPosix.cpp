@@ -19,6 +19,8 @@ namespace ParamFs {
 namespace {
 
 constexpr std::size_t ChunkSize = std::size_t{1} << 20;
+// Small enough to stay in the processor's cache while the reader looks at it.
+constexpr std::size_t PieceSize = std::size_t{256} << 10;
 constexpr std::string_view TempSuffix = ".dbp-tmp";
 
 // Closes its descriptor when it goes out of scope unless it was closed on purpose.
@@ -34,6 +36,12 @@ public:
     }
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
+    int release()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
     bool close()
     {
         const int fd = fd_;
@@ -305,17 +313,49 @@ std::vector<std::string> ListFolder(const std::string &folder)
     return names;
 }
 
-bool ReadWholeFile(const std::string &path, std::string &content)
+namespace {
+
+// Opens path for reading if it is a regular file. Non-blocking, so that a pipe put in the
+// file's place cannot hang the program.
+int OpenRegularFile(const std::string &path)
 {
     if (Refused(Op::Open))
-        return false;
-    // Non-blocking, so that a pipe put in the file's place cannot hang the program.
+        return -1;
     TDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat info {};
     if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    return fd.release();
+}
+
+} // namespace
+
+bool ReadWholeFile(const std::string &path, std::string &content)
+{
+    TDescriptor fd(OpenRegularFile(path));
+    if (!fd.valid())
         return false;
     content.clear();
     return ReadAll(fd.get(), content);
+}
+
+bool ReadInPieces(const std::string &path, const std::function<bool(std::string_view)> &take)
+{
+    TDescriptor fd(OpenRegularFile(path));
+    if (!fd.valid())
+        return false;
+    std::string piece(PieceSize, '\0');
+    for (;;) {
+        if (Refused(Op::Read))
+            return false;
+        const ssize_t got = ::read(fd.get(), piece.data(), piece.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        if (!take(std::string_view(piece.data(), static_cast<std::size_t>(got))))
+            return true;
+    }
 }
 
 bool MakeBackup(const std::string &path, const std::string &oldContent, const std::string &backup)

@@ -15,21 +15,20 @@ void ReadParams(std::string &database, std::string &user, std::string &password)
         return;
     SetParamFileLabel(ParamLines::AsciiLower(file));
 
-    std::string content;
-    if (!ParamFs::ReadWholeFile(file, content))
-        return;
-
     // The last matching line wins, wherever it stands.
     LogonParams stored;
-    ParamLines::ForEachLine(content, [&stored](std::string_view line) {
+    const auto take = [&stored](std::string_view line) {
         if (ParamLines::IsEntryLine(line, ParamLines::Database))
             stored.database = ParamLines::StoredValue(line, ParamLines::Database);
         if (ParamLines::IsEntryLine(line, ParamLines::User))
             stored.user = ParamLines::StoredValue(line, ParamLines::User);
         if (ParamLines::IsEntryLine(line, ParamLines::Password))
             stored.password = ParamLines::StoredValue(line, ParamLines::Password);
-    });
-    content.clear();
+    };
+    ParamLines::TLineHeads lines(ParamLines::LongestLookedAt);
+    if (!ParamFs::ReadInPieces(file, [&](std::string_view piece) { return lines.Feed(piece, take); }))
+        return;
+    lines.Finish(take);
 
     LogonParams decoded{DecodeValue(stored.database, ScrambleKey), DecodeValue(stored.user, ScrambleKey),
                         DecodeValue(stored.password, ScrambleKey)};
@@ -45,6 +44,6 @@ void LoadParams(std::string &database, std::string &user, std::string &password)
     try {
         ReadParams(database, user, password);
     } catch (...) {
-        // A file too large to hold leaves the outputs as they were, like an unreadable one.
+        // Memory that runs out leaves the outputs as they were, like an unreadable file.
     }
 }
