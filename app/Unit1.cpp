@@ -149,7 +149,8 @@ void TForm1::CreateOpenDialog()
     OpenDialog1->setDefaultSuffix(QStringLiteral("VOBERA.INI"));
     OpenDialog1->setDirectory(QCoreApplication::applicationDirPath());
 #ifdef Q_OS_WIN
-    OpenDialog1->setNameFilters({QStringLiteral("vobera.ini (vobera.ini)"), QStringLiteral("vse datoteke (*.*) (*.*)")});
+    OpenDialog1->setNameFilters(
+        {QStringLiteral("vobera.ini (vobera.ini)"), QStringLiteral("vse datoteke (*.*) (*.*)")});
 #else
     // Names compare without regard to case, as on Windows, and "all files" includes names
     // without a dot; the patterns stay out of sight behind the labels.

@@ -236,14 +236,14 @@ bool KeepAccess(int fd, const struct stat &old, const std::string &source)
 }
 
 // Writes content to a new file beside target with the access of the file at source, synced.
-bool WriteTemp(const std::string &target, const std::string &source, const struct stat &old,
-               const std::string &content, Op create, Op write, Op flush, std::string &tempPath)
+bool WriteTemp(const std::string &target, const std::string &source, const struct stat &old, const std::string &content,
+               Op create, Op write, Op flush, std::string &tempPath)
 {
     TDescriptor fd(CreateTemp(target, tempPath, create));
     if (!fd.valid())
         return false;
-    const bool written = WriteAll(fd.get(), content, write) && KeepAccess(fd.get(), old, source) &&
-                         Sync(fd.get(), flush);
+    const bool written =
+        WriteAll(fd.get(), content, write) && KeepAccess(fd.get(), old, source) && Sync(fd.get(), flush);
     const bool closed = fd.close();
     if (written && closed)
         return true;

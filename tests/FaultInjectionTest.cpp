@@ -13,13 +13,20 @@ using ParamFs::Op;
 const char *OpName(Op op)
 {
     switch (op) {
-    case Op::Open: return "open";
-    case Op::Read: return "read";
-    case Op::Create: return "create";
-    case Op::Write: return "write";
-    case Op::Flush: return "flush";
-    case Op::Rename: return "rename";
-    case Op::Backup: return "backup";
+    case Op::Open:
+        return "open";
+    case Op::Read:
+        return "read";
+    case Op::Create:
+        return "create";
+    case Op::Write:
+        return "write";
+    case Op::Flush:
+        return "flush";
+    case Op::Rename:
+        return "rename";
+    case Op::Backup:
+        return "backup";
     }
     return "?";
 }
@@ -29,9 +36,12 @@ std::string ExpectedText(Op op)
 {
     switch (op) {
     case Op::Open:
-    case Op::Read: return "Napaka pri odpiranju datoteke: ";
-    case Op::Backup: return "DB parametri so zapisani v ";
-    default: return "Ne morem odpreti datoteke ";
+    case Op::Read:
+        return "Napaka pri odpiranju datoteke: ";
+    case Op::Backup:
+        return "DB parametri so zapisani v ";
+    default:
+        return "Ne morem odpreti datoteke ";
     }
 }
 
@@ -102,7 +112,8 @@ TEST_P(TFaultInjectionTest, EveryFailingOperationLeavesOldOrNewFile)
         });
         SaveParams("ORCL", "scott", "tiger");
         ParamFs::SetFaultHook({});
-        SCOPED_TRACE(std::string("operation ") + std::to_string(n) + (failed ? std::string(" ") + OpName(failedOp) : ""));
+        SCOPED_TRACE(std::string("operation ") + std::to_string(n) +
+                     (failed ? std::string(" ") + OpName(failedOp) : ""));
 
         const std::string content = ReadFileBytes(PathOf("VOBERA.INI"));
         const bool isNew = IsNewFile(content, kept);

@@ -41,7 +41,8 @@ TEST(TLineHeads, AgreesWithTheWholeContentSplitterWhereverThePiecesBreak)
         "abc\rdef\r\r\nxyz",
         "12345\r\n123456\r\n1234\r\n",
         "abcdef\r\nabcde\r\n",
-        "ab\x1A" "cd\r\nef",
+        "ab\x1A"
+        "cd\r\nef",
         "ab\r\n\x1A\r\n",
         std::string("a\0b\r\n\0\r\n", 8),
     };
@@ -51,10 +52,10 @@ TEST(TLineHeads, AgreesWithTheWholeContentSplitterWhereverThePiecesBreak)
             for (std::size_t first = 0; first <= content.size(); ++first) {
                 for (std::size_t second = first; second <= content.size(); ++second) {
                     const std::string_view all(content);
-                    const std::vector<std::string_view> pieces = {all.substr(0, first),
-                                                                  all.substr(first, second - first), all.substr(second)};
-                    ASSERT_EQ(PieceLines(pieces, keep), expected)
-                        << "keep " << keep << ", pieces at " << first << " and " << second << " of \"" << content << '"';
+                    const std::vector<std::string_view> pieces = {
+                        all.substr(0, first), all.substr(first, second - first), all.substr(second)};
+                    ASSERT_EQ(PieceLines(pieces, keep), expected) << "keep " << keep << ", pieces at " << first
+                                                                  << " and " << second << " of \"" << content << '"';
                 }
             }
         }
@@ -74,7 +75,9 @@ TEST(TLineHeads, CtrlZEndsTheContentForGood)
     const auto take = [&](std::string_view line) { lines.emplace_back(line); };
     ParamLines::TLineHeads heads(100);
     EXPECT_TRUE(heads.Feed("a\r\nb", take));
-    EXPECT_FALSE(heads.Feed("c\x1A" "d\r\n", take));
+    EXPECT_FALSE(heads.Feed("c\x1A"
+                            "d\r\n",
+                            take));
     EXPECT_FALSE(heads.Feed("e\r\n", take));
     heads.Finish(take);
     EXPECT_EQ(lines, (std::vector<std::string>{"a", "bc"}));

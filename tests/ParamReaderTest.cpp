@@ -87,24 +87,24 @@ TEST_F(TLoadParamsTest, MatchesLinesTheWayTheRulesSay)
         std::string content;
         LogonParams expected;
     } cases[] = {
-        {"lowercase keys", "databasename=" + EncodeValue("d", ScrambleKey) + "\nusername=" +
-                               EncodeValue("u", ScrambleKey) + "\npassword=" + EncodeValue("p", ScrambleKey),
+        {"lowercase keys",
+         "databasename=" + EncodeValue("d", ScrambleKey) + "\nusername=" + EncodeValue("u", ScrambleKey) +
+             "\npassword=" + EncodeValue("p", ScrambleKey),
          {"d", "u", "p"}},
         {"key after a blank is no key", " USERNAME=" + EncodeValue("u", ScrambleKey) + "\n", {"", "", ""}},
         {"no section needed, last one wins",
          "[OTHER]\r\n" + Entry("USERNAME", "first") + "\r\n[MORE]\r\n" + Entry("USERNAME", "second") + "\r\n",
          {"", "second", ""}},
         {"column 9 is skipped whatever it is", "USERNAMEX" + EncodeValue("u", ScrambleKey), {"", "u", ""}},
-        {"longer keys match too", "USERNAMES" + EncodeValue("u", ScrambleKey) + "\nPASSWORD_" +
-                                      EncodeValue("p", ScrambleKey),
+        {"longer keys match too",
+         "USERNAMES" + EncodeValue("u", ScrambleKey) + "\nPASSWORD_" + EncodeValue("p", ScrambleKey),
          {"", "u", "p"}},
         {"blank around value is trimmed", "PASSWORD= \t" + EncodeValue("p", ScrambleKey) + " \r\n", {"", "", "p"}},
         {"key alone", "DATABASENAME\r\nUSERNAME=\r\n", {"", "", ""}},
-        {"LF, CR LF and no last line end", Entry("DATABASENAME", "d") + "\n" + Entry("USERNAME", "u") + "\r\n" +
-                                               Entry("PASSWORD", "p"),
+        {"LF, CR LF and no last line end",
+         Entry("DATABASENAME", "d") + "\n" + Entry("USERNAME", "u") + "\r\n" + Entry("PASSWORD", "p"),
          {"d", "u", "p"}},
-        {"Ctrl-Z ends the file", Entry("USERNAME", "u") + "\r\n\x1A" + Entry("PASSWORD", "p") + "\r\n",
-         {"", "u", ""}},
+        {"Ctrl-Z ends the file", Entry("USERNAME", "u") + "\r\n\x1A" + Entry("PASSWORD", "p") + "\r\n", {"", "u", ""}},
         {"CR alone does not end a line", "X=1\r" + Entry("USERNAME", "u") + "\r\n", {"", "", ""}},
         {"NUL bytes are characters", std::string("A\0B\r\n", 5) + Entry("USERNAME", "u"), {"", "u", ""}},
     };

@@ -153,7 +153,10 @@ TEST_F(TSaveParamsTest, FileWithoutSectionGainsOneAtItsEnd)
         {"CR alone stays inside its line", "A\rB\r\n", {"A\rB"}},
         {"CR CR LF keeps one CR", "A\r\r\n", {"A\r"}},
         {"NUL and high bytes", std::string("A\0\xE8\x9A\r\n", 6), {std::string("A\0\xE8\x9A", 4)}},
-        {"Ctrl-Z ends what is carried over", "A\r\nB\x1A" "C\r\nD\r\n", {"A", "B"}},
+        {"Ctrl-Z ends what is carried over",
+         "A\r\nB\x1A"
+         "C\r\nD\r\n",
+         {"A", "B"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -69,7 +69,9 @@ TEST_F(TSafeSaveTest, LongValuesAreRefusedBeforeAnyFileIsTouched)
         WriteFileBytes(PathOf("VOBERA.INI"), old);
         window.messages.clear();
         SaveParams(c.database, c.user, c.password);
-        EXPECT_EQ(window.OnlyMessage(), std::string("Vrednost je dalj\x9a" "a od 30 znakov: ") + c.entry);
+        EXPECT_EQ(window.OnlyMessage(), std::string("Vrednost je dalj\x9a"
+                                                    "a od 30 znakov: ") +
+                                            c.entry);
         EXPECT_EQ(ReadFileBytes(PathOf("VOBERA.INI")), old);
         EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"VOBERA.INI"});
         EXPECT_EQ(window.processCalls, 0);

@@ -45,12 +45,14 @@ TEST(HexToInt, ReadsDigitsLeniently)
         {"A3", 0xA3},
         {"a3", 0xA3},
         {"fF", 0xFF},
-        {"1 2", 0x102},      // a stray blank is a zero digit in its place
-        {"G1", 0x01},        // so is any other non-digit
+        {"1 2", 0x102}, // a stray blank is a zero digit in its place
+        {"G1", 0x01},   // so is any other non-digit
         {"7FFFFFFF", 0x7FFFFFFF},
-        {"FFFFFFFF", -1},    // wraps at 32 bits
+        {"FFFFFFFF", -1},          // wraps at 32 bits
         {"123456789", 0x23456789}, // only the last eight places count
-        {"\xC1\xE1" "1", 1}, // ANSI letters outside a-f are no digits
+        {"\xC1\xE1"
+         "1",
+         1}, // ANSI letters outside a-f are no digits
     };
     for (const auto &c : cases)
         EXPECT_EQ(HexToInt(c.text), c.value) << '"' << c.text << '"';
@@ -114,8 +116,13 @@ TEST(EncodeValue, SameValueTwiceGivesTwoFormsOfIt)
 
 TEST(DecodeValue, RoundTripsEveryByte)
 {
-    const std::string values[] = {"", " lead and trail ", "\t", std::string(1, '\0'), AllBytes().substr(0, 100),
-                                  AllBytes().substr(100, 100), AllBytes().substr(156)};
+    const std::string values[] = {"",
+                                  " lead and trail ",
+                                  "\t",
+                                  std::string(1, '\0'),
+                                  AllBytes().substr(0, 100),
+                                  AllBytes().substr(100, 100),
+                                  AllBytes().substr(156)};
     for (const std::string &value : values)
         EXPECT_EQ(DecodeValue(EncodeValue(value, ScrambleKey), ScrambleKey), value);
 }
@@ -178,7 +185,9 @@ TEST(Scrambling, EmptyKeyLeavesBytesAsTheyAre)
 
 TEST(TrimValue, RemovesControlsAndBlanksAtBothEnds)
 {
-    EXPECT_EQ(TrimValue(" \t\r\n\x01" "a b\x1F "), "a b");
+    EXPECT_EQ(TrimValue(" \t\r\n\x01"
+                        "a b\x1F "),
+              "a b");
     EXPECT_EQ(TrimValue("   "), "");
     EXPECT_EQ(TrimValue("\xA0x\xA0"), "\xA0x\xA0"); // bytes above 127 are characters
 }

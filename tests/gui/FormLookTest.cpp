@@ -39,14 +39,10 @@ TEST_F(TFormLookTest, ControlsAsDesigned)
         const char *name;
         QRect bounds;
     } controls[] = {
-        {form->Label5, "Label5", {10, 8, 239, 17}},
-        {form->lblDatoteka, "lblDatoteka", {10, 24, 247, 17}},
-        {form->btnIsci, "btnIsci", {264, 8, 33, 17}},
-        {form->eDatabasename, "eDatabasename", {128, 48, 121, 21}},
-        {form->eUsername, "eUsername", {128, 104, 121, 21}},
-        {form->ePassword, "ePassword", {128, 160, 121, 21}},
-        {form->btnPotrdi, "btnPotrdi", {40, 216, 75, 25}},
-        {form->btnIzhod, "btnIzhod", {176, 216, 75, 25}},
+        {form->Label5, "Label5", {10, 8, 239, 17}},          {form->lblDatoteka, "lblDatoteka", {10, 24, 247, 17}},
+        {form->btnIsci, "btnIsci", {264, 8, 33, 17}},        {form->eDatabasename, "eDatabasename", {128, 48, 121, 21}},
+        {form->eUsername, "eUsername", {128, 104, 121, 21}}, {form->ePassword, "ePassword", {128, 160, 121, 21}},
+        {form->btnPotrdi, "btnPotrdi", {40, 216, 75, 25}},   {form->btnIzhod, "btnIzhod", {176, 216, 75, 25}},
     };
     for (const auto &c : controls) {
         EXPECT_EQ(c.widget->objectName(), c.name);

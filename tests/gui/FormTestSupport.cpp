@@ -32,8 +32,8 @@ TMessageAnswerer::TMessageAnswerer() : timer_(new QTimer)
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box || !box->isVisible())
             return;
-        seen.push_back({box->text(), box->windowTitle(), static_cast<int>(box->icon()),
-                        static_cast<int>(box->buttons().size())});
+        seen.push_back(
+            {box->text(), box->windowTitle(), static_cast<int>(box->icon()), static_cast<int>(box->buttons().size())});
         QAbstractButton *ok = box->button(QMessageBox::Ok);
         if (ok)
             QTest::mouseClick(ok, Qt::LeftButton);

@@ -16,7 +16,12 @@ using TFormTextTest = TFormTest;
 TEST_F(TFormTextTest, CentralEuropeanLettersShowAndSaveBackByteForByte)
 {
     // Čebelar, žaba, šifra in Windows-1250.
-    const LogonParams values{"\xC8" "ebelar", "\x9E" "aba", "\x9A" "ifra"};
+    const LogonParams values{"\xC8"
+                             "ebelar",
+                             "\x9E"
+                             "aba",
+                             "\x9A"
+                             "ifra"};
     WriteBytes(ExeFile("VOBERA.INI"), ParamFile(values.database, values.user, values.password));
     StartForm();
     EXPECT_EQ(form->eDatabasename->text(), QString::fromUtf8("Čebelar"));
