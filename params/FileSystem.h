@@ -19,6 +19,13 @@ void SetFaultHook(std::function<bool(Op)> hook);
 // True when the hook wants op to fail now.
 bool Faulted(Op op);
 
+// A fresh name for a temporary file of a save of name by process processId:
+// "." + name + "." + processId + "-" + a count + ".dbp-tmp". No other file is taken for one.
+std::string TempName(const std::string &name, unsigned long long processId);
+
+// The process whose save of name left the temporary file entry, or 0 when entry is none.
+unsigned long long TempOwner(const std::string &entry, const std::string &name);
+
 // True when path names a regular file, following symbolic links.
 bool IsRegularFile(const std::string &path);
 

@@ -21,7 +21,6 @@ namespace {
 constexpr std::size_t ChunkSize = std::size_t{1} << 20;
 // Small enough to stay in the processor's cache while the reader looks at it.
 constexpr std::size_t PieceSize = std::size_t{256} << 10;
-constexpr std::string_view TempSuffix = ".dbp-tmp";
 
 // Closes its descriptor when it goes out of scope unless it was closed on purpose.
 class TDescriptor {
@@ -153,21 +152,12 @@ bool SyncFolder(const std::string &folder, Op op)
     return ::fsync(fd.get()) == 0 || errno == EINVAL;
 }
 
-std::string TempPrefix(const std::string &name)
-{
-    return "." + name + ".";
-}
-
 // Removes the temporary files that saves of name in folder left when their process died.
 void RemoveStaleTemps(const std::string &folder, const std::string &name)
 {
-    const std::string prefix = TempPrefix(name);
     for (const std::string &entry : ListFolder(folder)) {
-        if (entry.size() <= prefix.size() + TempSuffix.size() || entry.compare(0, prefix.size(), prefix) != 0 ||
-            entry.compare(entry.size() - TempSuffix.size(), TempSuffix.size(), TempSuffix) != 0)
-            continue;
-        const long pid = std::strtol(entry.c_str() + prefix.size(), nullptr, 10);
-        if (pid <= 0 || pid > INT_MAX || pid == ::getpid())
+        const unsigned long long pid = TempOwner(entry, name);
+        if (pid == 0 || pid > INT_MAX || pid == static_cast<unsigned long long>(::getpid()))
             continue;
         if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
             ::unlink(Join(folder, entry).c_str());
@@ -177,9 +167,7 @@ void RemoveStaleTemps(const std::string &folder, const std::string &name)
 // A name beside target that no other file has, which a save by this process may use.
 std::string NextTempPath(const std::string &target)
 {
-    static unsigned long counter = 0;
-    return Join(FolderOf(target), TempPrefix(NameOf(target)) + std::to_string(::getpid()) + "-" +
-                                      std::to_string(++counter) + std::string(TempSuffix));
+    return Join(FolderOf(target), TempName(NameOf(target), static_cast<unsigned long long>(::getpid())));
 }
 
 // Creates a new file, readable by its owner only, that no other process has opened.

@@ -13,7 +13,6 @@ namespace {
 constexpr DWORD ChunkSize = DWORD{1} << 20;
 // Small enough to stay in the processor's cache while the reader looks at it.
 constexpr DWORD PieceSize = DWORD{256} << 10;
-constexpr std::string_view TempSuffix = ".dbp-tmp";
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD KeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 constexpr int MoveAttempts = 5;
@@ -179,20 +178,11 @@ bool ProcessIsAlive(DWORD id)
     return !::GetExitCodeProcess(process.get(), &exitCode) || exitCode == STILL_ACTIVE;
 }
 
-std::string TempPrefix(const std::string &name)
-{
-    return "." + name + ".";
-}
-
 // Removes the temporary files that saves of name in folder left when their process died.
 void RemoveStaleTemps(const std::string &folder, const std::string &name)
 {
-    const std::string prefix = TempPrefix(name);
     for (const std::string &entry : ListFolder(folder)) {
-        if (entry.size() <= prefix.size() + TempSuffix.size() || entry.compare(0, prefix.size(), prefix) != 0 ||
-            entry.compare(entry.size() - TempSuffix.size(), TempSuffix.size(), TempSuffix) != 0)
-            continue;
-        const unsigned long long id = std::strtoull(entry.c_str() + prefix.size(), nullptr, 10);
+        const unsigned long long id = TempOwner(entry, name);
         if (id == 0 || id > MAXDWORD || id == ::GetCurrentProcessId())
             continue;
         if (!ProcessIsAlive(static_cast<DWORD>(id)))
@@ -203,9 +193,7 @@ void RemoveStaleTemps(const std::string &folder, const std::string &name)
 // A name beside target that no other file has, which a save by this process may use.
 std::string NextTempPath(const std::string &target)
 {
-    static unsigned long counter = 0;
-    return Join(FolderOf(target), TempPrefix(NameOf(target)) + std::to_string(::GetCurrentProcessId()) + "-" +
-                                      std::to_string(++counter) + std::string(TempSuffix));
+    return Join(FolderOf(target), TempName(NameOf(target), ::GetCurrentProcessId()));
 }
 
 // Creates a new file that no other program can open until it is closed.
