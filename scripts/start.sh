@@ -16,10 +16,10 @@ fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     cat >&2 <<MSG
-Built $app_folder/DBparametri, but there is no display to show its window on.
+Built $app_folder/DBparametri, but did not start it: there is no display to show its window on.
 Start it on a virtual one, and look at it with a VNC viewer or a screenshot, for example:
     xvfb-run -a $app_folder/DBparametri
 MSG
-    exit 1
+    exit 0
 fi
 exec "$app_folder/DBparametri"
