@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -96,6 +97,8 @@ void ShowMessageBox(QWidget *parent, const QString &text)
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
     box.setStandardButtons(QMessageBox::Ok);
+    // Some styles dress standard buttons with icons; the message box shows none.
+    box.button(QMessageBox::Ok)->setIcon(QIcon());
     box.exec();
 }
 
