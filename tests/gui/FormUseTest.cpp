@@ -171,14 +171,16 @@ TEST_F(TFormUseTest, ChoosingAFileLoadsItAndSavesGoThere)
     for (const auto &way : ways) {
         SCOPED_TRACE(way.name);
         TypeInto(form->eUsername, "unsaved");
-        QString initialName;
+        QString title;
         TFileDialogAnswerer answerer([&](QFileDialog *dialog) {
-            initialName = dialog->findChild<QLineEdit *>("fileNameEdit")->text();
+            title = dialog->windowTitle();
             TypeFileName(dialog, TempFile("other.ini"));
         });
         way.open();
         EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.answered; }));
-        EXPECT_FALSE(initialName.isEmpty());
+        // Which name the dialog offers again depends on when its folder listing arrives;
+        // the name it offers first is tested on its own.
+        EXPECT_EQ(title, "Izberi datoteko vobera.ini");
         EXPECT_EQ(SelectedFileName, QFile::encodeName(Native(TempFile("other.ini"))).toStdString());
         ExpectBoxes(*form, "OTHERDB", "marko", "geslo");
         EXPECT_EQ(form->lblDatoteka->text(), AsciiLower(Native(TempFile("other.ini"))));
