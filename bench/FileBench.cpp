@@ -35,7 +35,7 @@ void BM_LoadParams(benchmark::State &state)
     std::string path;
     if (!UseParamFile(state, path))
         return;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         LogonParams values;
         LoadParams(values.database, values.user, values.password);
         benchmark::DoNotOptimize(values);
@@ -48,7 +48,7 @@ void BM_ReadFile(benchmark::State &state)
     std::string path;
     if (!UseParamFile(state, path))
         return;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         std::string content;
         if (!ReadPlain(path, content)) {
             state.SkipWithError("cannot read the file");
@@ -65,7 +65,7 @@ void BM_SaveParams(benchmark::State &state)
     std::string path;
     if (!UseParamFile(state, path))
         return;
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
         SaveParams("ORCL", "scott", "tiger");
     CountBytes(state, path);
 }
@@ -76,7 +76,7 @@ void BM_CopyFile(benchmark::State &state)
     if (!UseParamFile(state, path))
         return;
     const std::string copy = path.substr(0, path.rfind('/')) + "/VOBERA.CPY";
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         if (!CopyDurably(path, copy)) {
             state.SkipWithError("cannot copy the file");
             break;

@@ -26,7 +26,17 @@ double Ratio(double a, double b)
 double GrowthPerTenfold(const TCollectingReporter &reporter, const std::string &name)
 {
     const double ratio = Ratio(reporter.Seconds(name, Largest), reporter.Seconds(name, Middle));
-    return ratio > 0 ? std::pow(ratio, 1.0 / std::log10(static_cast<double>(Largest / Middle))) : -1;
+    const double tenfolds = std::log10(static_cast<double>(Largest) / static_cast<double>(Middle));
+    return ratio > 0 ? std::pow(ratio, 1.0 / tenfolds) : -1;
+}
+
+// What snprintf left in text, given the length it returned; text that did not fit ends in
+// "[cut]" rather than passing for whole.
+template <std::size_t N> std::string Printed(const char (&text)[N], int length)
+{
+    if (length < 0)
+        return "[cannot format]";
+    return static_cast<std::size_t>(length) < N ? std::string(text) : std::string(text) + "[cut]";
 }
 
 std::string Format(const char *format, double value)
@@ -34,8 +44,7 @@ std::string Format(const char *format, double value)
     if (value < 0)
         return "n/a";
     char text[32];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
+    return Printed(text, std::snprintf(text, sizeof text, format, value));
 }
 
 const char *Verdict(double value, double limit)
@@ -48,9 +57,9 @@ const char *Verdict(double value, double limit)
 void PrintTarget(std::ostream &out, const char *what, double value, double limit)
 {
     char line[160];
-    std::snprintf(line, sizeof line, "  %-52s %8s  (at most %.1fx)  %s\n", what, Format("%.2fx", value).c_str(), limit,
-                  Verdict(value, limit));
-    out << line;
+    out << Printed(line, std::snprintf(line, sizeof line, "  %-52s %8s  (at most %.1fx)  %s", what,
+                                       Format("%.2fx", value).c_str(), limit, Verdict(value, limit)))
+        << '\n';
 }
 
 } // namespace
@@ -88,18 +97,19 @@ void PrintRatioTable(const TCollectingReporter &reporter, std::ostream &out)
     auto ms = [&](const char *name, long lines) { return Format("%.3f", reporter.Seconds(name, lines) * 1e3); };
     char line[200];
     out << "\nReal time per operation, milliseconds\n";
-    std::snprintf(line, sizeof line, "  %9s %10s %10s %9s %10s %10s %9s\n", "lines", "save", "copy", "save/copy",
-                  "load", "read", "load/read");
-    out << line;
+    out << Printed(line, std::snprintf(line, sizeof line, "  %9s %10s %10s %9s %10s %10s %9s", "lines", "save", "copy",
+                                       "save/copy", "load", "read", "load/read"))
+        << '\n';
     for (const long lines : Sizes) {
         const double save = reporter.Seconds("BM_SaveParams", lines);
         const double load = reporter.Seconds("BM_LoadParams", lines);
-        std::snprintf(line, sizeof line, "  %9ld %10s %10s %9s %10s %10s %9s\n", lines,
-                      ms("BM_SaveParams", lines).c_str(), ms("BM_CopyFile", lines).c_str(),
-                      Format("%.2fx", Ratio(save, reporter.Seconds("BM_CopyFile", lines))).c_str(),
-                      ms("BM_LoadParams", lines).c_str(), ms("BM_ReadFile", lines).c_str(),
-                      Format("%.2fx", Ratio(load, reporter.Seconds("BM_ReadFile", lines))).c_str());
-        out << line;
+        out << Printed(line,
+                       std::snprintf(line, sizeof line, "  %9ld %10s %10s %9s %10s %10s %9s", lines,
+                                     ms("BM_SaveParams", lines).c_str(), ms("BM_CopyFile", lines).c_str(),
+                                     Format("%.2fx", Ratio(save, reporter.Seconds("BM_CopyFile", lines))).c_str(),
+                                     ms("BM_LoadParams", lines).c_str(), ms("BM_ReadFile", lines).c_str(),
+                                     Format("%.2fx", Ratio(load, reporter.Seconds("BM_ReadFile", lines))).c_str()))
+            << '\n';
     }
     out << "\nTargets\n";
     PrintTarget(out, "save / copy at 10^6 lines",
@@ -109,10 +119,10 @@ void PrintRatioTable(const TCollectingReporter &reporter, std::ostream &out)
     PrintTarget(out, "save time per 10x lines, 10^4 -> 10^6", GrowthPerTenfold(reporter, "BM_SaveParams"), 11.0);
     PrintTarget(out, "load time per 10x lines, 10^4 -> 10^6", GrowthPerTenfold(reporter, "BM_LoadParams"), 11.0);
     out << "\nFor reference\n";
-    std::snprintf(line, sizeof line, "  %-52s %8s\n", "copy time per 10x lines, 10^4 -> 10^6",
-                  Format("%.2fx", GrowthPerTenfold(reporter, "BM_CopyFile")).c_str());
-    out << line;
-    std::snprintf(line, sizeof line, "  %-52s %8s\n", "read time per 10x lines, 10^4 -> 10^6",
-                  Format("%.2fx", GrowthPerTenfold(reporter, "BM_ReadFile")).c_str());
-    out << line;
+    out << Printed(line, std::snprintf(line, sizeof line, "  %-52s %8s", "copy time per 10x lines, 10^4 -> 10^6",
+                                       Format("%.2fx", GrowthPerTenfold(reporter, "BM_CopyFile")).c_str()))
+        << '\n';
+    out << Printed(line, std::snprintf(line, sizeof line, "  %-52s %8s", "read time per 10x lines, 10^4 -> 10^6",
+                                       Format("%.2fx", GrowthPerTenfold(reporter, "BM_ReadFile")).c_str()))
+        << '\n';
 }

@@ -16,7 +16,7 @@ std::string PlainValue(long length)
 void BM_EncodeValue(benchmark::State &state)
 {
     const std::string plain = PlainValue(state.range(0));
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
         benchmark::DoNotOptimize(EncodeValue(plain, ScrambleKey));
 }
 BENCHMARK(BM_EncodeValue)->Arg(10)->Arg(20)->Arg(30);
@@ -24,7 +24,7 @@ BENCHMARK(BM_EncodeValue)->Arg(10)->Arg(20)->Arg(30);
 void BM_DecodeValue(benchmark::State &state)
 {
     const std::string stored = EncodeValue(PlainValue(state.range(0)), ScrambleKey);
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
         benchmark::DoNotOptimize(DecodeValue(stored, ScrambleKey));
 }
 BENCHMARK(BM_DecodeValue)->Arg(10)->Arg(20)->Arg(30);
