@@ -8,7 +8,8 @@
 // FOLDER is what the window answers as the executable's folder; an empty FILE leaves the
 // store to find VOBERA.INI there. loop saves COUNT times, each value followed by "." and the
 // save's number, and reports how many saves succeeded, the descriptors open before and after,
-// and the resident memory after the first save, the middle one and the last.
+// and the resident memory after the first save, the middle one and the last. It exits with 3
+// when what it printed did not all get out.
 #include "ParamStore.h"
 #include "ParamWindow.h"
 #include "ProcessUsage.h"
@@ -61,9 +62,10 @@ private:
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: save_driver [-e FOLDER] save FILE DATABASE USER PASSWORD\n"
-                         "       save_driver [-e FOLDER] load FILE\n"
-                         "       save_driver [-e FOLDER] loop FILE COUNT DATABASE USER PASSWORD\n");
+    // A usage message that cannot be written leaves nowhere else to tell of it.
+    (void)std::fprintf(stderr, "usage: save_driver [-e FOLDER] save FILE DATABASE USER PASSWORD\n"
+                               "       save_driver [-e FOLDER] load FILE\n"
+                               "       save_driver [-e FOLDER] loop FILE COUNT DATABASE USER PASSWORD\n");
     return 2;
 }
 
@@ -77,7 +79,7 @@ int Load()
     return 0;
 }
 
-int Loop(TPrintingWindow &window, const char *countText, char *values[])
+int Loop(TPrintingWindow &window, const char *countText, const char *const values[])
 {
     char *end = nullptr;
     const long count = std::strtol(countText, &end, 10);
@@ -131,7 +133,9 @@ int main(int argc, char *argv[])
         result = Loop(window, argv[next + 2], argv + next + 3);
     else
         result = Usage();
-    std::fflush(stdout);
     SetParamWindow(nullptr);
+    // The script reads what was printed; output that did not all get out must not pass as whole.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return 3;
     return result;
 }
