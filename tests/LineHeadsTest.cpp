@@ -41,8 +41,7 @@ TEST(TLineHeads, AgreesWithTheWholeContentSplitterWhereverThePiecesBreak)
         "abc\rdef\r\r\nxyz",
         "12345\r\n123456\r\n1234\r\n",
         "abcdef\r\nabcde\r\n",
-        "ab\x1A"
-        "cd\r\nef",
+        std::string("ab\x1A") + "cd\r\nef",
         "ab\r\n\x1A\r\n",
         std::string("a\0b\r\n\0\r\n", 8),
     };

@@ -147,7 +147,7 @@ TEST_F(TLoadParamsTest, TemporaryFilesAreNeverTakenForTheFile)
 
 TEST_F(TLoadParamsTest, HugeLineWithoutLineEndIsRead)
 {
-    std::string content = Entry("USERNAME", "u") + "\r\n" + std::string(100 * 1024 * 1024, 'x');
+    std::string content = Entry("USERNAME", "u") + "\r\n" + std::string(std::size_t{100} * 1024 * 1024, 'x');
     WriteFileBytes(PathOf("VOBERA.INI"), content);
     content.clear();
     EXPECT_EQ(Load().user, "u");
@@ -172,6 +172,7 @@ TEST(ParamFilePath, AddsTheSeparatorAndSplitsTheChosenPath)
         {"/x", "relative.ini", "relative.ini", ""},
     };
     for (const auto &c : cases) {
+        // cppcheck-suppress unreadVariable ; ParamFilePath asks the installed window for it.
         window.executableFolder = c.executable;
         SelectedFileName = c.selected;
         std::string file;

@@ -116,7 +116,7 @@ TEST_F(TSafeSaveTest, HugeLineAndBinaryGarbageAreCarriedOver)
     std::string garbage;
     for (int i = 0; i < 4096; ++i)
         garbage.push_back(static_cast<char>((i * 7919) % 256 == 10 || (i * 7919) % 256 == 26 ? 0 : (i * 7919) % 256));
-    const std::string huge(100 * 1024 * 1024, 'h');
+    const std::string huge(std::size_t{100} * 1024 * 1024, 'h');
     WriteFileBytes(PathOf("VOBERA.INI"), garbage + "\r\n" + huge);
     SaveParams("d", "u", "p");
     EXPECT_EQ(window.OnlyMessage(), Saved(PathOf("VOBERA.INI")));

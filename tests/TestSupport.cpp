@@ -24,7 +24,7 @@ fs::path NewTempFolder()
     for (int attempt = 0; !error && attempt < 100; ++attempt) {
         std::ostringstream name;
         name << "dbp-test-" << std::hex << generator();
-        const fs::path candidate = temp / name.str();
+        fs::path candidate = temp / name.str();
         if (fs::create_directory(candidate, error)) {
             fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace, error);
             return candidate;

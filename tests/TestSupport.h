@@ -57,6 +57,7 @@ inline const char NativeSeparator = static_cast<char>(std::filesystem::path::pre
 class TOtherLiveProcess {
 public:
     TOtherLiveProcess();
+    // NOLINTNEXTLINE(performance-trivially-destructible): on Windows it ends the process it started.
     ~TOtherLiveProcess();
     TOtherLiveProcess(const TOtherLiveProcess &) = delete;
     TOtherLiveProcess &operator=(const TOtherLiveProcess &) = delete;

@@ -104,8 +104,8 @@ TEST_F(TFormLookTest, TabWalksTheEditBoxesAndTheBrowseButton)
 {
     StartForm();
     form->eDatabasename->setFocus();
-    QWidget *expected[] = {form->eUsername, form->ePassword, form->btnIsci, form->eDatabasename};
-    for (QWidget *next : expected) {
+    const QWidget *const expected[] = {form->eUsername, form->ePassword, form->btnIsci, form->eDatabasename};
+    for (const QWidget *next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == next; }));
     }

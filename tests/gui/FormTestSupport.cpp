@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 constexpr int PollMilliseconds = 10;
@@ -59,7 +61,7 @@ QString TMessageAnswerer::OnlyText() const
 
 TFileDialogAnswerer::TFileDialogAnswerer(std::function<void(QFileDialog *)> answer) : timer_(new QTimer)
 {
-    QObject::connect(timer_, &QTimer::timeout, [this, answer] {
+    QObject::connect(timer_, &QTimer::timeout, [this, answer = std::move(answer)] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         if (answered || !dialog || !dialog->isVisible())
             return;
