@@ -4,9 +4,7 @@
 #include "TestSupport.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <functional>
 #include <iostream>
 #include <optional>
 #include <string_view>
@@ -81,48 +79,6 @@ std::vector<std::string> TempFiles(const std::filesystem::path &folder)
     std::vector<std::string> temps = FolderEntries(folder);
     std::erase_if(temps, [](const std::string &name) { return !name.ends_with(TempSuffix); });
     return temps;
-}
-
-bool WriteToPipe(int fd, const std::string &data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t put = ::write(fd, data.data() + done, data.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-// Runs body in a child process and returns what it gave back, or nullopt when the child did
-// not end normally. The child leaves through _exit, so nothing of the test runner's runs twice.
-std::optional<std::string> RunInChild(const std::function<std::string()> &body)
-{
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return std::nullopt;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        _exit(WriteToPipe(fds[1], body()) ? 0 : 3);
-    }
-    ::close(fds[1]);
-    std::string output;
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(fds[0], buffer, sizeof buffer)) != 0;) {
-        if (got > 0)
-            output.append(buffer, static_cast<std::size_t>(got));
-        else if (errno != EINTR)
-            break;
-    }
-    ::close(fds[0]);
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return output;
 }
 
 // The messages the fake window showed, one a line.

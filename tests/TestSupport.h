@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,3 +91,23 @@ LogonParams LoadedParams();
 
 // A parameter file with one unrelated section and the three entries of the given values.
 std::string SampleFile(const std::string &database, const std::string &user, const std::string &password);
+
+#ifndef _WIN32
+// Runs body in a child process and returns what it gave back, or nullopt when the child did
+// not end normally. The child leaves through _exit, so nothing of the test runner's runs twice.
+std::optional<std::string> RunInChild(const std::function<std::string()> &body);
+
+// What RunAsOrdinaryUser brings back: what body returned, or why no ordinary user could run it.
+struct TOrdinaryRun {
+    std::string output;
+    std::string skipReason;
+};
+
+// Runs body with the rights of an ordinary user, for whom modes bind as they do for the
+// program's users. As root, that is a child turned into nobody (uid and gid 65534), with folder
+// and what is in it handed to that user first; the messages and labels shown to window there
+// are copied back into it. Otherwise body runs here. body's own assertions are not reported
+// when it runs in a child, only that one failed, so the checks belong to the caller.
+TOrdinaryRun RunAsOrdinaryUser(const std::filesystem::path &folder, TFakeWindow &window,
+                               const std::function<std::string()> &body);
+#endif
