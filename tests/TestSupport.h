@@ -105,8 +105,8 @@ struct TOrdinaryRun {
 
 // Runs body with the rights of an ordinary user, for whom modes bind as they do for the
 // program's users. As root, that is a child turned into nobody (uid and gid 65534), with folder
-// and what is in it handed to that user first; the messages and labels shown to window there
-// are copied back into it. Otherwise body runs here. body's own assertions are not reported
+// and what is in it handed to that user first; what window recorded there is copied back
+// into it. Otherwise body runs here. body's own assertions are not reported
 // when it runs in a child, only that one failed, so the checks belong to the caller.
 TOrdinaryRun RunAsOrdinaryUser(const std::filesystem::path &folder, TFakeWindow &window,
                                const std::function<std::string()> &body);
