@@ -155,34 +155,15 @@ TEST_F(TLoadParamsTest, HugeLineWithoutLineEndIsRead)
 
 TEST(ParamFilePath, AddsTheSeparatorAndSplitsTheChosenPath)
 {
-    TFakeWindow window;
-    SetParamWindow(&window);
     // Forward slashes separate on every system; the one added to a folder is the system's own.
     const std::string separator(1, NativeSeparator);
-    const struct {
-        std::string executable;
-        std::string selected;
-        std::string file;
-        std::string folder;
-    } cases[] = {
+    ExpectParamFilePaths({
         {"/nonexistent/apl", "", "/nonexistent/apl" + separator + "VOBERA.INI", "/nonexistent/apl" + separator},
         {"/nonexistent/apl/", "", "/nonexistent/apl/VOBERA.INI", "/nonexistent/apl/"},
         {"/x", "/data/cfg/other.ini", "/data/cfg/other.ini", "/data/cfg/"},
         {"/x", "/top.ini", "/top.ini", "/"},
         {"/x", "relative.ini", "relative.ini", ""},
-    };
-    for (const auto &c : cases) {
-        // cppcheck-suppress unreadVariable ; ParamFilePath asks the installed window for it.
-        window.executableFolder = c.executable;
-        SelectedFileName = c.selected;
-        std::string file;
-        std::string folder;
-        ParamFilePath(file, folder);
-        EXPECT_EQ(file, c.file);
-        EXPECT_EQ(folder, c.folder);
-    }
-    SelectedFileName.clear();
-    SetParamWindow(nullptr);
+    });
 }
 
 TEST(ParamFilePath, WithoutAWindowUsesTheRunningExecutable)

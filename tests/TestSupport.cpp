@@ -150,3 +150,22 @@ LogonParams LoadedParams()
     LoadParams(params.database, params.user, params.password);
     return params;
 }
+
+void ExpectParamFilePaths(const std::vector<TPathCase> &cases)
+{
+    TFakeWindow window;
+    SetParamWindow(&window);
+    for (const TPathCase &c : cases) {
+        SCOPED_TRACE(c.executable + " | " + c.selected);
+        // cppcheck-suppress unreadVariable ; ParamFilePath asks the installed window for it.
+        window.executableFolder = c.executable;
+        SelectedFileName = c.selected;
+        std::string file;
+        std::string folder;
+        ParamFilePath(file, folder);
+        EXPECT_EQ(file, c.file);
+        EXPECT_EQ(folder, c.folder);
+    }
+    SelectedFileName.clear();
+    SetParamWindow(nullptr);
+}

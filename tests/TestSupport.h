@@ -86,6 +86,18 @@ std::vector<std::string> FolderEntries(const std::filesystem::path &folder);
 // The path of a fixture in tests/data.
 std::string FixturePath(const std::string &name);
 
+// A case of the path rule: the executable's folder and the chosen file, and the file and
+// folder that ParamFilePath must give for them.
+struct TPathCase {
+    std::string executable;
+    std::string selected;
+    std::string file;
+    std::string folder;
+};
+
+// Runs each case through ParamFilePath, a fake window answering the executable's folder.
+void ExpectParamFilePaths(const std::vector<TPathCase> &cases);
+
 // What LoadParams gives from the current parameter file, starting from empty values.
 LogonParams LoadedParams();
 

@@ -39,14 +39,7 @@ private:
 
 TEST(WindowsParamFilePath, SplitsDriveUncAndMixedPaths)
 {
-    TFakeWindow window;
-    SetParamWindow(&window);
-    const struct {
-        std::string executable;
-        std::string selected;
-        std::string file;
-        std::string folder;
-    } cases[] = {
+    ExpectParamFilePaths({
         {"C:\\NoSuchFolder\\Apl", "", "C:\\NoSuchFolder\\Apl\\VOBERA.INI", "C:\\NoSuchFolder\\Apl\\"},
         {"C:\\NoSuchFolder\\Apl\\", "", "C:\\NoSuchFolder\\Apl\\VOBERA.INI", "C:\\NoSuchFolder\\Apl\\"},
         {"C:/NoSuchFolder/Apl/", "", "C:/NoSuchFolder/Apl/VOBERA.INI", "C:/NoSuchFolder/Apl/"},
@@ -58,19 +51,7 @@ TEST(WindowsParamFilePath, SplitsDriveUncAndMixedPaths)
         {"C:\\x", "\\\\server\\share\\cfg\\other.ini", "\\\\server\\share\\cfg\\other.ini", "\\\\server\\share\\cfg\\"},
         {"C:\\x", "\\\\server\\share\\other.ini", "\\\\server\\share\\other.ini", "\\\\server\\share\\"},
         {"C:\\x", "cfg/sub\\other.ini", "cfg/sub\\other.ini", "cfg/sub\\"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.executable + " | " + c.selected);
-        window.executableFolder = c.executable;
-        SelectedFileName = c.selected;
-        std::string file;
-        std::string folder;
-        ParamFilePath(file, folder);
-        EXPECT_EQ(file, c.file);
-        EXPECT_EQ(folder, c.folder);
-    }
-    SelectedFileName.clear();
-    SetParamWindow(nullptr);
+    });
 }
 
 TEST(WindowsBackupFilePath, LooksForTheExtensionInTheNameOnly)
